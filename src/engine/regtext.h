@@ -1,0 +1,30 @@
+#pragma once
+
+#include "engine/registry.h"
+
+#include <QByteArray>
+#include <QString>
+
+// The readable text form of a key tree, used for configuration backups:
+//
+//   ; Lobrana configuration
+//   [Queues\002]
+//   "Name"=text:"K sestře"
+//   "Count Out"=int:5
+//
+// Key paths are relative to the root the text was exported from; names and texts are quoted
+// with C escapes, date-times keep all their digits, binary data is hex.
+namespace RegText {
+
+// Exports the key at root + "\" + relative and everything below it. False when it is missing.
+bool Export(TConfigStore& store, const QString& root, const QString& relative, QByteArray& out);
+
+// Replaces the tree named by the text's first key with the text's content, in one transaction.
+// On a malformed text nothing is changed and error says why.
+bool Import(TConfigStore& store, const QString& root, const QByteArray& text, QString* error);
+
+QString Quote(const QString& text);
+// Reads a quoted text starting at pos (at the opening quote); pos ends after the closing quote.
+bool Unquote(const QString& line, qsizetype& pos, QString& out);
+
+} // namespace RegText
