@@ -1,5 +1,14 @@
 #include "engine/queuesnode.h"
 
+#include "engine/buttonsnode.h"
+#include "engine/candidate.h"
+#include "engine/helpers.h"
+#include "engine/queuenode.h"
+#include "engine/queueports.h"
+#include "engine/setuptree.h"
+
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 TQueuesNode::TQueuesNode(TSetupTree* tree, TSetupNode* parent) : TSetupNode(tree, parent) {
@@ -11,4 +20,126 @@ TQueuesNode::TQueuesNode(TSetupTree* tree, TSetupNode* parent) : TSetupNode(tree
     Editable = true;
     Kind = 1;
     MaxChildren = 8;
+    ChildClass = TSetupNode::ClassOf<TQueueNode>();
+}
+
+TQueuesNode::~TQueuesNode() {
+    // The queues are freed by the base, after this node's own fields: free their candidates
+    // now, while the call list still exists, and without telling anybody (program end).
+    CallList.clear();
+    for (TQueueNode* q : Queues())
+        q->DiscardCandidates();
+}
+
+void TQueuesNode::Load(TRegistry& key) {
+    if (key.ValueExists(u"Invitation"_s))
+        Invitation = key.ReadInteger(u"Invitation"_s);
+}
+
+void TQueuesNode::RegisterDefaults(TSetupTree& tree) {
+    tree.AddDefaultsStep(20, [](TSetupTree& t) {
+        if (!t.QueuesNode)
+            return;
+        t.QueuesNode->CreateQueue(1, u"K lékaři"_s, 100, 999, 5, 3);
+        t.QueuesNode->CreateQueue(2, u"K sestře"_s, 10, 99, 5, 3);
+    });
+}
+
+TQueueNode* TQueuesNode::CreateQueue(int number, const QString& name, int minNumber, int maxNumber,
+                                     int countOut, int repeatTime) {
+    if (TQueueNode* existing = QueueByNumber(number))
+        return existing;
+    if (number < 1 || number > 999 || !ChildKeys)
+        return nullptr;
+    const QString key = PadNumber3(number);
+    {
+        // The values go into the key first, so the new queue loads them as it attaches.
+        TRegistry reg;
+        if (!reg.OpenKey(KeyPath() + u'\\' + key, true))
+            return nullptr;
+        reg.WriteString(u"Name"_s, name);
+        reg.WriteInteger(u"Min"_s, minNumber);
+        reg.WriteInteger(u"Max"_s, maxNumber);
+        reg.WriteInteger(u"Count Out"_s, countOut);
+        reg.WriteInteger(u"Repeat Time"_s, repeatTime);
+    }
+    if (!ChildKeys->contains(key)) {
+        ChildKeys->append(key);
+        std::sort(ChildKeys->begin(), ChildKeys->end());
+    }
+    PendingKey = key;
+    TSetupNode* node = ChildClass(Tree(), this);
+    PendingKey.clear();
+    return dynamic_cast<TQueueNode*>(node);
+}
+
+QList<TQueueNode*> TQueuesNode::Queues() const {
+    QList<TQueueNode*> queues;
+    for (const auto& child : Children())
+        if (auto* q = dynamic_cast<TQueueNode*>(child.get()))
+            queues.append(q);
+    return queues;
+}
+
+TQueueNode* TQueuesNode::QueueByMask(int mask) const {
+    for (TQueueNode* q : Queues())
+        if (q->Mask() == mask)
+            return q;
+    return nullptr;
+}
+
+TQueueNode* TQueuesNode::QueueByNumber(int number) const {
+    for (TQueueNode* q : Queues())
+        if (q->Number() == number)
+            return q;
+    return nullptr;
+}
+
+int TQueuesNode::AllQueues() const {
+    int mask = 0;
+    for (TQueueNode* q : Queues())
+        mask |= q->Mask();
+    return mask;
+}
+
+void TQueuesNode::AppendCall(TCandidate* candidate) {
+    if (candidate)
+        CallList.append(candidate);
+}
+
+void TQueuesNode::RegisterCall(TCandidate* candidate) {
+    if (!candidate)
+        return;
+    if (candidate->State == TCandidate::Calling) {
+        LastCalled = candidate->Number;
+        if (candidate->Queue)
+            TQueuePorts::Devices().DoorEvent(TQueuePorts::DoorCallStarted,
+                                             candidate->Queue->Mask());
+    }
+    candidate->CallStamp = Ticks;
+    CallList.append(candidate);
+}
+
+void TQueuesNode::ForgetCall(TCandidate* candidate) {
+    CallList.removeAll(candidate);
+}
+
+void TQueuesNode::Broadcast(int mask, int flags) {
+    if (BroadcastHandler)
+        BroadcastHandler(mask, flags);
+}
+
+std::optional<int> TQueuesNode::ButtonPriority(int number) const {
+    if (ButtonPriorityLookup)
+        return ButtonPriorityLookup(number);
+    TButtonsNode* buttons = Tree() ? Tree()->ButtonsNode : nullptr;
+    if (!buttons)
+        return std::nullopt;
+    for (const auto& child : buttons->Children()) {
+        if (child->Kind == 2 && child->Number() == number) {
+            TRegistry reg;
+            return child->OpenKey(reg) ? reg.ReadInteger(u"Priority"_s) : 0;
+        }
+    }
+    return std::nullopt;
 }
