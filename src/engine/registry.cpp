@@ -32,7 +32,7 @@ constexpr qint64 kRootId = 1;
 
 const char* const kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS keys(
-    id INTEGER PRIMARY KEY,
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
     parent INTEGER REFERENCES keys(id) ON DELETE CASCADE,
     name TEXT NOT NULL,
     fold BLOB NOT NULL);
@@ -503,8 +503,9 @@ bool TRegistry::Write(const QString& name, TValueType type, const QVariant& data
     if (StorePtr->WriteValue(CurrentId, name, type, data))
         return true;
     // The key may have been deleted by another process since it was opened: open it anew.
+    // Key ids are never reused, so a stale id can never reach another key.
     qint64 id = StorePtr->CreateKey(Current);
-    if (id == 0 || id == CurrentId)
+    if (id == 0)
         return false;
     CurrentId = id;
     return StorePtr->WriteValue(CurrentId, name, type, data);
