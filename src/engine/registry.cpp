@@ -32,7 +32,7 @@ constexpr qint64 kRootId = 1;
 
 const char* const kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS keys(
-    id INTEGER PRIMARY KEY,
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
     parent INTEGER REFERENCES keys(id) ON DELETE CASCADE,
     name TEXT NOT NULL,
     fold BLOB NOT NULL);
@@ -244,7 +244,7 @@ qint64 TConfigStore::CreateKey(const QString& path) {
             sqlite3_stmt* s = Prepare(sInsertKey, "INSERT INTO keys(parent, name, fold) "
                                                   "VALUES(?1, ?2, ?3)");
             if (!s) {
-                Failed = true;
+                MarkFailed();
                 break;
             }
             Reset r{s};
@@ -252,7 +252,7 @@ qint64 TConfigStore::CreateKey(const QString& path) {
             BindText(s, 2, p.toUtf8());
             BindBlob(s, 3, Fold(p));
             if (sqlite3_step(s) != SQLITE_DONE) {
-                Failed = true;
+                MarkFailed();
                 break;
             }
             child = sqlite3_last_insert_rowid(Db);
@@ -357,8 +357,8 @@ bool TConfigStore::WriteValue(qint64 key, const QString& name, TValueType type,
         return false;
     }
     bool ok = sqlite3_step(s) == SQLITE_DONE;
-    if (!ok && Depth > 0)
-        Failed = true;
+    if (!ok)
+        MarkFailed();
     return ok;
 }
 
@@ -409,45 +409,61 @@ QStringList TConfigStore::ValueNames(qint64 key) {
     return names;
 }
 
-bool TConfigStore::Begin() {
+bool TConfigStore::Open(bool batch) {
     if (!Db)
         return false;
-    if (Depth++ == 0) {
-        Failed = false;
-        if (!Exec("BEGIN IMMEDIATE")) {
-            Depth = 0;
-            return false;
-        }
-    }
+    QByteArray sql = Levels.empty() ? QByteArray(batch ? "BEGIN" : "BEGIN IMMEDIATE")
+                                    : "SAVEPOINT sp" + QByteArray::number(Levels.size());
+    if (!Exec(sql.constData()))
+        return false;
+    Levels.push_back({false, batch});
     return true;
 }
 
+bool TConfigStore::Close() {
+    if (Levels.empty())
+        return false;
+    Level level = Levels.back();
+    Levels.pop_back();
+    QByteArray sp = "sp" + QByteArray::number(Levels.size());
+    if (!level.Failed) {
+        if (Exec(Levels.empty() ? "COMMIT" : ("RELEASE " + sp).constData()))
+            return true;
+    }
+    if (Levels.empty()) {
+        Exec("ROLLBACK");
+    } else {
+        Exec(("ROLLBACK TO " + sp).constData());
+        Exec(("RELEASE " + sp).constData());
+    }
+    KeyCache.clear();
+    return false;
+}
+
+void TConfigStore::MarkFailed() {
+    if (!Levels.empty() && !Levels.back().Batch)
+        Levels.back().Failed = true;
+}
+
+bool TConfigStore::Begin() {
+    return Open(false);
+}
 bool TConfigStore::Commit() {
-    if (Depth == 0)
-        return false;
-    if (--Depth > 0)
-        return !Failed;
-    if (Failed) {
-        Exec("ROLLBACK");
-        KeyCache.clear();
-        return false;
-    }
-    if (!Exec("COMMIT")) {
-        Exec("ROLLBACK");
-        KeyCache.clear();
-        return false;
-    }
-    return true;
+    return Close();
 }
 
 void TConfigStore::Rollback() {
-    if (Depth == 0)
+    if (Levels.empty())
         return;
-    Failed = true;
-    if (--Depth == 0) {
-        Exec("ROLLBACK");
-        KeyCache.clear();
-    }
+    Levels.back().Failed = true;
+    Close();
+}
+
+void TConfigStore::BeginBatch() {
+    Open(true);
+}
+void TConfigStore::EndBatch() {
+    Close();
 }
 
 // --- TRegistry ---
@@ -503,8 +519,9 @@ bool TRegistry::Write(const QString& name, TValueType type, const QVariant& data
     if (StorePtr->WriteValue(CurrentId, name, type, data))
         return true;
     // The key may have been deleted by another process since it was opened: open it anew.
+    // Key ids are never reused, so a stale id can never reach another key.
     qint64 id = StorePtr->CreateKey(Current);
-    if (id == 0 || id == CurrentId)
+    if (id == 0)
         return false;
     CurrentId = id;
     return StorePtr->WriteValue(CurrentId, name, type, data);

@@ -7,6 +7,7 @@
 #include <QVariant>
 
 #include <memory>
+#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -61,6 +62,10 @@ public:
     bool Begin();
     bool Commit();
     void Rollback();
+    // A batch of reads (and the odd write) in one transaction: a whole tree loads with one
+    // lock instead of one per statement. A failed write inside it does not undo the others.
+    void BeginBatch();
+    void EndBatch();
 
     // Raw handle for benchmarks that compare against a bare select.
     sqlite3* Handle() const { return Db; }
@@ -80,8 +85,14 @@ private:
     sqlite3_stmt* Stmts[16] = {};
     QHash<QByteArray, qint64> KeyCache; // folded path -> id
     qint64 DataVersion = -1;
-    int Depth = 0;
-    bool Failed = false;
+    struct Level {
+        bool Failed;
+        bool Batch;
+    };
+    bool Open(bool batch);
+    bool Close();
+    void MarkFailed();
+    std::vector<Level> Levels;
 };
 
 // A handle in the manner of a registry object: open one key, then read and write its values.
@@ -130,6 +141,20 @@ private:
     TConfigStore* StorePtr;
     QString Current;
     qint64 CurrentId = 0;
+};
+
+// Holds a batch open on a hive while it lives.
+class TStoreBatch {
+public:
+    explicit TStoreBatch(THive hive = THive::Machine) : Store(TConfigStore::Hive(hive)) {
+        Store.BeginBatch();
+    }
+    ~TStoreBatch() { Store.EndBatch(); }
+    TStoreBatch(const TStoreBatch&) = delete;
+    TStoreBatch& operator=(const TStoreBatch&) = delete;
+
+private:
+    TConfigStore& Store;
 };
 
 // Deletes every subkey of the open key (values first, then the key).

@@ -102,6 +102,7 @@ void TSetupTree::ForgetTopNode(TSetupNode* node) {
 }
 
 void TSetupTree::BuildTree() {
+    TStoreBatch batch;
     IsLoaded = false;
     while (!Top.empty())
         RemoveNode(Top.back().get(), false);
@@ -119,6 +120,7 @@ void TSetupTree::BuildTree() {
 }
 
 void TSetupTree::ApplyStationShape(bool station) {
+    TStoreBatch batch;
     if (station) {
         for (TSetupNode* node : {PrintBoxesNode, static_cast<TSetupNode*>(ButtonsNode),
                                  static_cast<TSetupNode*>(QueuesNode), CamerasNode})
@@ -163,8 +165,11 @@ void TSetupTree::Start() {
 }
 
 void TSetupTree::CreateDefaults() {
-    for (auto& [order, step] : DefaultSteps)
-        step(*this);
+    {
+        TStoreBatch batch;
+        for (auto& [order, step] : DefaultSteps)
+            step(*this);
+    }
     emit DefaultsCreated();
     DeliverToOperator("*pV");
 }

@@ -106,6 +106,28 @@ private slots:
         QCOMPARE(check.ReadInteger(u"w"_s), 2);
     }
 
+    // Nested transactions undo only their own part; a batch keeps what succeeded.
+    void transactionsNest() {
+        TConfigStore& store = TConfigStore::Hive(THive::Machine);
+        TRegistry reg(store);
+        store.BeginBatch();
+        QVERIFY(reg.OpenKey(u"\\N"_s, true));
+        reg.WriteInteger(u"kept"_s, 1);
+        QVERIFY(store.Begin());
+        reg.WriteInteger(u"undone"_s, 2);
+        QVERIFY(reg.CreateKey(u"\\N\\Undone"_s));
+        store.Rollback();
+        QVERIFY(store.Begin());
+        reg.WriteInteger(u"committed"_s, 3);
+        QVERIFY(store.Commit());
+        store.EndBatch();
+        TConfigStore other(store.FileName());
+        TRegistry check(other);
+        QVERIFY(check.OpenKey(u"\\N"_s, false));
+        QCOMPARE(check.GetValueNames(), QStringList({u"committed"_s, u"kept"_s}));
+        QCOMPARE(check.GetKeyNames(), QStringList());
+    }
+
     void textFormRoundTrip() {
         TConfigStore& store = TConfigStore::Hive(THive::Machine);
         TRegistry reg(store);

@@ -75,7 +75,9 @@ QVariant TSetupTreeModel::data(const QModelIndex& index, int role) const {
     case Qt::ToolTipRole:
         return node->Caption;
     case Qt::DecorationRole:
-        return Picture(node->ShownImage);
+        // Nodes without pictures of their own get one per class.
+        return Picture(node->ShownImage >= 0 ? node->ShownImage
+                                             : 64 + int(qHash(node->ClassName()) % 64) * 2);
     default:
         return {};
     }
