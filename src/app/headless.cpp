@@ -1,5 +1,6 @@
 #include "app/headless.h"
 
+#include "app/basicoperator.h"
 #include "app/wiring.h"
 #include "engine/helpers.h"
 #include "engine/setuptree.h"
@@ -36,6 +37,8 @@ int RunHeadless(const QString& configurationName) {
 
     TSetupTree tree;
     RegisterSubsystems(tree);
+    TBasicOperator operatorSide(&tree.ConnectNode);
+    tree.Operator = &operatorSide;
     QSocketNotifier notifier(SignalPipe[0], QSocketNotifier::Read);
     QObject::connect(&notifier, &QSocketNotifier::activated, [&tree] {
         char c;
@@ -45,5 +48,7 @@ int RunHeadless(const QString& configurationName) {
     });
     tree.Start();
     int status = QCoreApplication::exec();
+    tree.Shutdown();
+    tree.Operator = nullptr;
     return status;
 }

@@ -1,5 +1,6 @@
 // lobrana: the waiting room's main program, with windows or headless (--headless).
 
+#include "app/basicoperator.h"
 #include "app/headless.h"
 #include "app/wiring.h"
 #include "engine/editors/formsetup.h"
@@ -51,11 +52,14 @@ int main(int argc, char** argv) {
 
     auto tree = std::make_unique<TSetupTree>();
     RegisterSubsystems(*tree);
+    TBasicOperator operatorSide(&tree->ConnectNode);
+    tree->Operator = &operatorSide;
     auto form = std::make_unique<TFormSetup>(tree.get());
     form->Loaded();
     form->show();
     int status = app.exec();
     form.reset();
+    tree->Operator = nullptr;
     tree.reset();
     TUserPrompt::Install(nullptr);
     return status;

@@ -3,6 +3,8 @@
 #include "engine/buttonsnode.h"
 #include "engine/connectnode.h"
 #include "engine/helpers.h"
+#include "engine/linktransport.h"
+#include "engine/operatorside.h"
 #include "engine/queuesnode.h"
 #include "engine/userprompt.h"
 
@@ -16,8 +18,10 @@ TSetupTree::TSetupTree(QObject* parent) : QObject(parent) {
     TopClasses[SlotButtons] = TSetupNode::ClassOf<TButtonsNode>();
     TopClasses[SlotQueues] = TSetupNode::ClassOf<TQueuesNode>();
     AddDefaultsStep(0, [](TSetupTree& tree) {
+        // Only a missing type is written: a configured server or station stays what it is.
         TRegistry reg;
-        if (tree.ConnectNode && tree.ConnectNode->OpenKey(reg)) {
+        if (tree.ConnectNode && tree.ConnectNode->OpenKey(reg) &&
+            !reg.ValueExists(u"ComputerType"_s)) {
             reg.WriteInteger(u"ComputerType"_s, 0);
             tree.ConnectNode->Load(reg);
         }
@@ -26,6 +30,8 @@ TSetupTree::TSetupTree(QObject* parent) : QObject(parent) {
 
 TSetupTree::~TSetupTree() {
     TimerObject.stop();
+    if (&TQueuePorts::Link() == this)
+        TQueuePorts::InstallLink(nullptr);
     Observers.clear();
     ConnectNode = nullptr;
     PrintBoxesNode = nullptr;
@@ -177,6 +183,8 @@ void TSetupTree::CreateDefaults() {
 void TSetupTree::Shutdown() {
     ShutDown = true;
     TimerObject.stop();
+    if (ConnectNode)
+        ConnectNode->CloseSockets();
 }
 
 void TSetupTree::RemoveNode(TSetupNode* node, bool deleteKey, bool byUser) {
@@ -223,13 +231,34 @@ TSetupNode* TSetupTree::AddExecute(TSetupNode* node) {
 }
 
 void TSetupTree::SendToEngine(const QByteArray& text) {
+    if (ConnectNode)
+        ConnectNode->SendToEngine(text);
+    else
+        ExecuteLocally(text);
+}
+
+void TSetupTree::ExecuteLocally(const QByteArray& text) {
     if (EngineSink)
         EngineSink(text);
 }
 
+void TSetupTree::Distribute(const QByteArray& text) {
+    if (ConnectNode)
+        ConnectNode->Distribute(text);
+    else
+        DeliverToOperator(text);
+}
+
 void TSetupTree::DeliverToOperator(const QByteArray& text) {
+    if (Operator)
+        Operator->ReceiveMessage(text);
     if (OperatorSink)
         OperatorSink(text);
+}
+
+void TSetupTree::ResumeTimer() {
+    if (!ShutDown && IsLoaded)
+        TimerObject.start();
 }
 
 void TSetupTree::OnTimer() {

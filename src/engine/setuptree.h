@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/queueports.h"
 #include "engine/setupnode.h"
 
 #include <QByteArray>
@@ -12,6 +13,8 @@
 class TConnectNode;
 class TButtonsNode;
 class TQueuesNode;
+class IOperatorSide;
+class ILinkTransport;
 
 // Watches the shape of the tree (the setup window's model, tests).
 class ITreeObserver {
@@ -29,7 +32,7 @@ public:
 // The host of the setup tree: the top-level nodes, the 100 ms timer that ticks them, the tree
 // commands and the first-run defaults. The setup window shows it; `lobrana --headless` runs it
 // without any window.
-class TSetupTree : public QObject {
+class TSetupTree : public QObject, public IQueueLink {
     Q_OBJECT
 public:
     enum TopSlot { SlotConnect, SlotPrintBoxes, SlotButtons, SlotQueues, SlotCameras, SlotCount };
@@ -76,12 +79,23 @@ public:
     // Removes a node and everything below it; deleteKey also deletes its key tree.
     void RemoveNode(TSetupNode* node, bool deleteKey, bool byUser = false);
 
-    // Hands a station message text to the engine (through the computer link once it exists).
+    // Hands an operator command text to the engine: through the computer link, which sends it
+    // to the server on a station and executes it here otherwise.
     void SendToEngine(const QByteArray& text);
+    // Cuts a command text and executes it in this program's engine.
+    void ExecuteLocally(const QByteArray& text);
     std::function<void(const QByteArray&)> EngineSink;
-    // Delivered to this program's operator side ("*pV" after the first-run defaults).
+    // Every engine message: to this program's operator side and, on a server, to the stations.
+    void Distribute(const QByteArray& text) override;
+    // To this program's operator side only ("*pV" after the first-run defaults).
     void DeliverToOperator(const QByteArray& text);
     std::function<void(const QByteArray&)> OperatorSink;
+    // This program's operator side (not owned), none without one.
+    IOperatorSide* Operator = nullptr;
+    // Makes the sockets of a new connect node (none: the computer stays on its own).
+    std::function<std::unique_ptr<ILinkTransport>(TConnectNode*)> LinkTransportClass;
+    // Enables the timer again unless the program is shutting down.
+    void ResumeTimer();
 
     QTimer& Timer() { return TimerObject; }
     // One period of the timer: ticks the connect, print boxes, queues and cameras nodes.

@@ -74,7 +74,7 @@ private slots:
             QCOMPARE(classes.first(), u"TConnectNode"_s);
             QVERIFY(classes.indexOf(u"TButtonsNode"_s) < classes.indexOf(u"TQueuesNode"_s));
             QVERIFY(classes.indexOf(u"TQueuesNode"_s) < classes.indexOf(u"TCamerasNode"_s));
-            QCOMPARE(tree.ConnectNode->Caption, u"Propojení"_s);
+            QCOMPARE(tree.ConnectNode->Caption, u"Počítač systému Lobrana"_s);
             QCOMPARE(tree.QueuesNode->KeyPath(), RootKeyPath(0) + u"\\Queues"_s);
             QCOMPARE(tree.QueuesNode->MaxChildren, 8);
             QCOMPARE(tree.ButtonsNode->MaxChildren, 8);
