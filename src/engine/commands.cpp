@@ -18,6 +18,17 @@ namespace EngineCommands {
 
 namespace {
 
+// The queue with the mask among the queues node's children in tree order, or none.
+TQueueNode* QueueWithMask(const TQueuesNode* queues, int mask) {
+    if (!queues)
+        return nullptr;
+    for (const auto& child : queues->Children())
+        if (child->Kind == 2 && child->Mask() == mask)
+            if (auto* q = dynamic_cast<TQueueNode*>(child.get()))
+                return q;
+    return nullptr;
+}
+
 // The nearest integer, halves to even; 0 when nothing was served.
 qint32 Average(int total, int count) {
     if (count <= 0)
@@ -64,7 +75,7 @@ void ExecuteCommand(TSetupTree& tree, const TCommand& c) {
     default:
         break;
     }
-    TQueueNode* queue = queues ? queues->QueueByMask(c.Mask) : nullptr;
+    TQueueNode* queue = QueueWithMask(queues, c.Mask);
     if (!queue)
         return;
     switch (c.Letter) {
@@ -78,7 +89,7 @@ void ExecuteCommand(TSetupTree& tree, const TCommand& c) {
         if (c.SubLetter == 'N')
             queue->SetNote(c.Number, c.Note);
         else if (c.SubLetter == 'Q') {
-            if (TQueueNode* target = queues->QueueByMask(c.Target))
+            if (TQueueNode* target = QueueWithMask(queues, c.Target))
                 queue->MoveToQueue(c.Number, target);
         } else if (c.SubLetter == 'R')
             queue->SetReason(c.Number, c.Byte);
