@@ -207,6 +207,7 @@ void TQueueNode::CallEnded() {
 void TQueueNode::CandidateFreed(TCandidate* candidate) {
     if (Discarding)
         return;
+    TQueuePorts::Devices().CandidateFreed(candidate);
     if (candidate->Number != 0)
         TQueuePorts::Devices().ClearNumber(candidate->Number);
     if (TQueuesNode* queues = QueuesNode())

@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+class TCandidate;
+
 // What the queues need from the rest of the program. The engine declares these seams; the
 // computer link and the device subsystem implement them and the program wires them in. Until
 // then (and in a server-less test) every call goes nowhere.
@@ -25,6 +27,9 @@ public:
     virtual void ClearNumber(int number) = 0;
     // Which buttons can issue tickets has changed: every print box configures itself again.
     virtual void RestartConfiguration() = 0;
+    // A candidate is being freed: whoever keeps a reference to it (a print box's last
+    // candidate) lets go of it.
+    virtual void CandidateFreed(const TCandidate* candidate) { (void)candidate; }
 };
 
 namespace TQueuePorts {

@@ -37,8 +37,10 @@ public:
     void DoorEvent(int event, int mask) override { Doors.push_back({event, mask}); }
     void ClearNumber(int number) override { Cleared << number; }
     void RestartConfiguration() override { ++Restarts; }
+    void CandidateFreed(const TCandidate* c) override { Freed << c; }
     std::vector<std::pair<int, int>> Doors;
     QList<int> Cleared;
+    QList<const TCandidate*> Freed;
     int Restarts = 0;
 };
 

@@ -258,7 +258,9 @@ private slots:
         q->NewCandidate(1, 1, {});
         q->CallNext();
         q->Candidates.first()->State = TCandidate::Calling;
+        const TCandidate* gone = q->Candidates.first();
         q->DeleteCandidate(100);
+        QCOMPARE(F->Devices.Freed, (QList<const TCandidate*>{gone}));
         QVERIFY(F->Queues->CallList.isEmpty());
         QCOMPARE(F->Devices.Cleared, (QList<int>{100}));
         QCOMPARE(F->Devices.Doors, (std::vector<std::pair<int, int>>{{1, 2}}));
