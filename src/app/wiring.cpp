@@ -1,8 +1,11 @@
 #include "app/wiring.h"
 
 #include "cameras/camerasnode.h"
+#include "engine/buttonsnode.h"
+#include "engine/commands.h"
 #include "engine/connectnode.h"
 #include "engine/editors/setupconnect.h"
+#include "engine/queuesnode.h"
 #include "engine/setuptree.h"
 #include "link/tcplink.h"
 
@@ -11,6 +14,12 @@ void RegisterSubsystems(TSetupTree& tree) {
     tree.LinkTransportClass = [](TConnectNode* node) -> std::unique_ptr<ILinkTransport> {
         return std::make_unique<TTcpLink>(node);
     };
+    TQueuesNode::RegisterDefaults(tree);
+    TButtonsNode::RegisterDefaults(tree);
+    // Commands that reach this program's engine are cut and executed here; what the engine
+    // distributes goes through the connect node to the operators and stations.
+    TSetupTree* t = &tree;
+    tree.EngineSink = [t](const QByteArray& text) { EngineCommands::ExecuteText(*t, text); };
     TQueuePorts::InstallLink(&tree);
 }
 
