@@ -1,6 +1,7 @@
 #include "app/wiring.h"
 
 #include "cameras/camerasnode.h"
+#include "devices/printboxesnode.h"
 #include "engine/buttonsnode.h"
 #include "engine/commands.h"
 #include "engine/connectnode.h"
@@ -10,6 +11,7 @@
 #include "link/tcplink.h"
 
 void RegisterSubsystems(TSetupTree& tree) {
+    tree.SetTopClass(TSetupTree::SlotPrintBoxes, TSetupNode::ClassOf<TPrintBoxesNode>());
     tree.SetTopClass(TSetupTree::SlotCameras, TSetupNode::ClassOf<TCamerasNode>());
     tree.LinkTransportClass = [](TConnectNode* node) -> std::unique_ptr<ILinkTransport> {
         return std::make_unique<TTcpLink>(node);
