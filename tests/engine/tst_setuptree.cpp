@@ -71,9 +71,11 @@ private slots:
             QStringList classes;
             for (const auto& n : tree.TopNodes())
                 classes << n->ClassName();
-            QCOMPARE(classes.first(), u"TConnectNode"_s);
-            QVERIFY(classes.indexOf(u"TButtonsNode"_s) < classes.indexOf(u"TQueuesNode"_s));
-            QVERIFY(classes.indexOf(u"TQueuesNode"_s) < classes.indexOf(u"TCamerasNode"_s));
+            QCOMPARE(classes,
+                     QStringList({u"TConnectNode"_s, u"TPrintBoxesNode"_s, u"TButtonsNode"_s,
+                                  u"TQueuesNode"_s, u"TCamerasNode"_s}));
+            QCOMPARE(tree.PrintBoxesNode->MaxChildren, 8);
+            QCOMPARE(tree.CamerasNode->MaxChildren, 1);
             QCOMPARE(tree.ConnectNode->Caption, u"Počítač systému Lobrana"_s);
             QCOMPARE(tree.QueuesNode->KeyPath(), RootKeyPath(0) + u"\\Queues"_s);
             QCOMPARE(tree.QueuesNode->MaxChildren, 8);
@@ -257,7 +259,7 @@ private slots:
         // Stand-alone again: the four nodes come back from the store; station again: they go,
         // their keys stay.
         tree.ConnectNode->SetComputerType(0);
-        QCOMPARE(int(tree.TopNodes().size()), 4);
+        QCOMPARE(int(tree.TopNodes().size()), 5);
         QVERIFY(tree.QueuesNode);
         tree.ConnectNode->SetComputerType(2);
         QCOMPARE(int(tree.TopNodes().size()), 1);
