@@ -1,7 +1,9 @@
 #include "engine/queuesnode.h"
 
 #include "engine/buttonsnode.h"
+#include "engine/callingcycle.h"
 #include "engine/candidate.h"
+#include "engine/commands.h"
 #include "engine/helpers.h"
 #include "engine/queuenode.h"
 #include "engine/queueports.h"
@@ -34,6 +36,19 @@ TQueuesNode::~TQueuesNode() {
 void TQueuesNode::Load(TRegistry& key) {
     if (key.ValueExists(u"Invitation"_s))
         Invitation = key.ReadInteger(u"Invitation"_s);
+}
+
+void TQueuesNode::Tick() {
+    TSetupNode::Tick();
+    CallingCycle::Run(*this);
+}
+
+int TQueuesNode::CalledNumber(int mask) const {
+    return CallingCycle::CalledNumber(*this, mask);
+}
+
+void TQueuesNode::DoorEntered(int mask) {
+    CallingCycle::DoorEntered(*this, mask);
 }
 
 void TQueuesNode::RegisterDefaults(TSetupTree& tree) {
@@ -125,8 +140,12 @@ void TQueuesNode::ForgetCall(TCandidate* candidate) {
 }
 
 void TQueuesNode::Broadcast(int mask, int flags) {
-    if (BroadcastHandler)
+    if (BroadcastHandler) {
         BroadcastHandler(mask, flags);
+        return;
+    }
+    if (Tree())
+        TQueuePorts::Link().Distribute(EngineCommands::ComposeBroadcast(*Tree(), mask, flags));
 }
 
 std::optional<int> TQueuesNode::ButtonPriority(int number) const {

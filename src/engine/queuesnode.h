@@ -23,6 +23,13 @@ public:
     QString ClassName() const override { return QStringLiteral("TQueuesNode"); }
     bool CanDelete() const override { return false; }
     void Load(TRegistry& key) override;
+    // Counts the tick, then runs the calling cycle: ends the calls whose time is over and
+    // starts at most one.
+    void Tick() override;
+    // The number of the first candidate being called in a queue of the mask; -1 when none.
+    int CalledNumber(int mask) const;
+    // A door sensor saw the called candidate of a queue of the mask come in.
+    void DoorEntered(int mask);
 
     // The first-run step that creates queue 1 "K lékaři" (100-999) and queue 2 "K sestře"
     // (10-99), each with "Count Out" 5 and "Repeat Time" 3, when a queue of that number is
@@ -50,7 +57,7 @@ public:
     void ForgetCall(TCandidate* candidate);
 
     // Builds the state messages of the queues in the mask and hands them to the computer link.
-    // Until the message builder exists, the installed handler (if any) receives the request.
+    // An installed handler receives the request instead (tests).
     void Broadcast(int mask, int flags);
     std::function<void(int mask, int flags)> BroadcastHandler;
 

@@ -118,10 +118,6 @@ public:
         Tree->Timer().stop();
         Queues = Tree->QueuesNode;
         Buttons = Tree->ButtonsNode;
-        TSetupTree* tree = Tree.get();
-        Queues->BroadcastHandler = [tree](int mask, int flags) {
-            TQueuePorts::Link().Distribute(EngineCommands::ComposeBroadcast(*tree, mask, flags));
-        };
         return Queues;
     }
     TQueueNode* Queue(int number, int minNumber = 100, int maxNumber = 999) {
@@ -140,10 +136,8 @@ public:
     bool Execute(const QByteArray& text) { return EngineCommands::ExecuteCommand(*Tree, text); }
     // n periods of the setup window's timer.
     void Tick(int n = 1) {
-        for (int i = 0; i < n; ++i) {
+        for (int i = 0; i < n; ++i)
             Tree->OnTimer();
-            CallingCycle::Run(*Queues);
-        }
     }
     void Clear() {
         Ports.Texts.clear();

@@ -95,10 +95,8 @@ int LobranaFuzzOne(const uint8_t* data, size_t size) {
         if (q->Candidates.size() > 40)
             q->EmptyQueue();
     EngineCommands::ExecuteText(*engine.Tree, text);
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 3; ++i)
         engine.Tree->OnTimer();
-        CallingCycle::Run(*engine.Tree->QueuesNode);
-    }
 
     // The operator-side reader, and reading back what the engine builds.
     for (const QByteArray& t : {text, EngineCommands::ComposeBroadcast(*engine.Tree, 510, 15)}) {
