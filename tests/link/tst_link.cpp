@@ -4,8 +4,10 @@
 #include "support/testenv.h"
 
 #include "app/wiring.h"
+#include "engine/buttonsnode.h"
 #include "engine/connectnode.h"
 #include "engine/operatorside.h"
+#include "engine/queuenode.h"
 #include "engine/queuesnode.h"
 #include "engine/setuptree.h"
 #include "link/tcplink.h"
@@ -41,7 +43,8 @@ public:
 
 // One computer: its own configuration name, tree, operator side and engine log.
 struct TComputer {
-    TComputer(const QString& config, int type, quint16 port, const QString& allowed = {}) {
+    TComputer(const QString& config, int type, quint16 port, const QString& allowed = {},
+              bool realEngine = false) {
         SetConfigurationName(config);
         TRegistry reg;
         reg.OpenKey(RootKeyPath(0) + u"\\Connect"_s, true);
@@ -52,7 +55,8 @@ struct TComputer {
             reg.WriteString(u"AllowedStations"_s, allowed);
         RegisterSubsystems(Tree);
         Tree.Operator = &Operator;
-        Tree.EngineSink = [this](const QByteArray& t) { Engine << t; };
+        if (!realEngine)
+            Tree.EngineSink = [this](const QByteArray& t) { Engine << t; };
         Tree.Start();
         Tree.Timer().stop(); // the test ticks
         SetConfigurationName({});
@@ -141,6 +145,33 @@ private slots:
         server.Link().StopStations();
         QVERIFY(
             TickUntil([&] { return station.Operator.Received.contains("*pS"); }, {&station}, 100));
+    }
+
+    // With the real engine: a candidate entered by hand on a station appears on both, and the
+    // station's "Další" calls it on the server.
+    void stationCommandsRunTheServersEngine() {
+        quint16 port = FreePort();
+        TComputer server(u""_s, 1, port, {}, true);
+        TComputer station(u"S"_s, 2, port);
+        TQueuePorts::InstallLink(&server.Tree); // the engine's link is process-wide
+        QVERIFY(TickUntil([&] { return station.Link().LinkState == 2; }, {&station, &server}));
+        QVERIFY(server.Tree.QueuesNode && server.Tree.QueuesNode->ChildCount() == 2);
+        station.Tree.SendToEngine("*pM1*pN000");
+        auto hasCandidate = [](const TFakeOperator& op) {
+            for (const QByteArray& t : op.Received)
+                if (t.contains("*pR002"))
+                    return true;
+            return false;
+        };
+        QVERIFY(TickUntil([&] { return hasCandidate(station.Operator); }, {&station, &server}));
+        QVERIFY(hasCandidate(server.Operator));
+        auto* queue = server.Tree.QueuesNode->Child(0);
+        QVERIFY(queue);
+        station.Operator.Received.clear();
+        station.Tree.SendToEngine("*pD002");
+        QVERIFY(
+            TickUntil([&] { return !station.Operator.Received.isEmpty(); }, {&station, &server}));
+        QVERIFY(station.Operator.Received.join().contains("*pK002"));
     }
 
     void silentPeersAreClosedWithinFiveSeconds() {
