@@ -83,24 +83,12 @@ TButtonNode* TButtonsNode::CreateButton(const QString& name, int position, int p
         return existing;
     if (!ChildKeys || !CanAdd())
         return nullptr;
-    const QString key = NextChildKey();
-    {
-        // The values go into the key first, so the new button loads them as it attaches.
-        TRegistry reg;
-        if (!reg.OpenKey(KeyPath() + u'\\' + key, true))
-            return nullptr;
+    TSetupNode* node = AddChildWithValues(NextChildKey(), [&](TRegistry& reg) {
         reg.WriteString(u"Name"_s, name);
         reg.WriteInteger(u"Position"_s, position);
         reg.WriteInteger(u"Priority"_s, priority);
         reg.WriteInteger(u"Queue"_s, queueNumber);
-    }
-    if (!ChildKeys->contains(key)) {
-        ChildKeys->append(key);
-        std::sort(ChildKeys->begin(), ChildKeys->end());
-    }
-    PendingKey = key;
-    TSetupNode* node = ChildClass(Tree(), this);
-    PendingKey.clear();
+    });
     return dynamic_cast<TButtonNode*>(node);
 }
 

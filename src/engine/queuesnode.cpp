@@ -66,25 +66,13 @@ TQueueNode* TQueuesNode::CreateQueue(int number, const QString& name, int minNum
         return existing;
     if (number < 1 || number > 999 || !ChildKeys)
         return nullptr;
-    const QString key = PadNumber3(number);
-    {
-        // The values go into the key first, so the new queue loads them as it attaches.
-        TRegistry reg;
-        if (!reg.OpenKey(KeyPath() + u'\\' + key, true))
-            return nullptr;
+    TSetupNode* node = AddChildWithValues(PadNumber3(number), [&](TRegistry& reg) {
         reg.WriteString(u"Name"_s, name);
         reg.WriteInteger(u"Min"_s, minNumber);
         reg.WriteInteger(u"Max"_s, maxNumber);
         reg.WriteInteger(u"Count Out"_s, countOut);
         reg.WriteInteger(u"Repeat Time"_s, repeatTime);
-    }
-    if (!ChildKeys->contains(key)) {
-        ChildKeys->append(key);
-        std::sort(ChildKeys->begin(), ChildKeys->end());
-    }
-    PendingKey = key;
-    TSetupNode* node = ChildClass(Tree(), this);
-    PendingKey.clear();
+    });
     return dynamic_cast<TQueueNode*>(node);
 }
 

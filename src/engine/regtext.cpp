@@ -85,8 +85,6 @@ bool Unquote(const QString& line, qsizetype& pos, QString& out) {
     return false;
 }
 
-namespace {
-
 QString TypeName(TValueType type) {
     switch (type) {
     case TValueType::Integer:
@@ -105,6 +103,58 @@ QString TypeName(TValueType type) {
     return {};
 }
 
+QString DataText(const TRegValue& v, bool quoteText) {
+    switch (v.Type) {
+    case TValueType::Integer:
+        return QString::number(v.Data.toInt());
+    case TValueType::Bool:
+        return v.Data.toBool() ? u"1"_s : u"0"_s;
+    case TValueType::DateTime:
+        return QString::number(v.Data.toDouble(), 'g', 17);
+    case TValueType::Text:
+        return quoteText ? Quote(v.Data.toString()) : v.Data.toString();
+    case TValueType::Binary:
+        return QString::fromLatin1(v.Data.toByteArray().toHex());
+    case TValueType::None:
+        break;
+    }
+    return {};
+}
+
+bool ParseData(const QString& type, const QString& data, bool quotedText, TRegValue& v) {
+    bool ok = true;
+    if (type == u"int"_s) {
+        v.Type = TValueType::Integer;
+        v.Data = QVariant(qint32(data.toInt(&ok)));
+    } else if (type == u"bool"_s) {
+        v.Type = TValueType::Bool;
+        ok = data == u"0"_s || data == u"1"_s;
+        v.Data = QVariant(data == u"1"_s);
+    } else if (type == u"datetime"_s) {
+        v.Type = TValueType::DateTime;
+        v.Data = QVariant(data.toDouble(&ok));
+    } else if (type == u"text"_s) {
+        v.Type = TValueType::Text;
+        QString text = data;
+        if (quotedText) {
+            qsizetype p = 0;
+            ok = Unquote(data, p, text) && p == data.size();
+        }
+        v.Data = QVariant(text);
+    } else if (type == u"binary"_s) {
+        v.Type = TValueType::Binary;
+        QByteArray hex = data.toLatin1();
+        ok = hex.size() % 2 == 0 &&
+             std::all_of(hex.begin(), hex.end(), [](char c) { return isxdigit(uchar(c)); });
+        v.Data = QVariant(QByteArray::fromHex(hex));
+    } else {
+        return false;
+    }
+    return ok;
+}
+
+namespace {
+
 void ExportKey(TConfigStore& store, const QString& absolute, const QString& relative,
                QString& out) {
     qint64 id = store.FindKey(absolute);
@@ -112,26 +162,7 @@ void ExportKey(TConfigStore& store, const QString& absolute, const QString& rela
         return;
     out += u'[' + relative + u"]\n"_s;
     for (const TRegValue& v : store.Values(id)) {
-        out += Quote(v.Name) + u'=' + TypeName(v.Type) + u':';
-        switch (v.Type) {
-        case TValueType::Integer:
-            out += QString::number(v.Data.toInt());
-            break;
-        case TValueType::Bool:
-            out += v.Data.toBool() ? u'1' : u'0';
-            break;
-        case TValueType::DateTime:
-            out += QString::number(v.Data.toDouble(), 'g', 17);
-            break;
-        case TValueType::Text:
-            out += Quote(v.Data.toString());
-            break;
-        case TValueType::Binary:
-            out += QString::fromLatin1(v.Data.toByteArray().toHex());
-            break;
-        case TValueType::None:
-            break;
-        }
+        out += Quote(v.Name) + u'=' + TypeName(v.Type) + u':' + DataText(v, true);
         out += u'\n';
     }
     for (const QString& sub : store.SubkeyNames(id))
@@ -165,37 +196,16 @@ bool ParseValue(const QString& line, TRegValue& v, QString* error) {
         return false;
     }
     QString type = line.mid(pos + 1, colon - pos - 1);
-    QString data = line.mid(colon + 1);
-    bool ok = true;
-    if (type == u"int"_s) {
-        v.Type = TValueType::Integer;
-        v.Data = QVariant(qint32(data.toInt(&ok)));
-    } else if (type == u"bool"_s) {
-        v.Type = TValueType::Bool;
-        ok = data == u"0"_s || data == u"1"_s;
-        v.Data = QVariant(data == u"1"_s);
-    } else if (type == u"datetime"_s) {
-        v.Type = TValueType::DateTime;
-        v.Data = QVariant(data.toDouble(&ok));
-    } else if (type == u"text"_s) {
-        v.Type = TValueType::Text;
-        QString text;
-        qsizetype p = 0;
-        ok = Unquote(data, p, text) && p == data.size();
-        v.Data = QVariant(text);
-    } else if (type == u"binary"_s) {
-        v.Type = TValueType::Binary;
-        QByteArray hex = data.toLatin1();
-        ok = hex.size() % 2 == 0 &&
-             std::all_of(hex.begin(), hex.end(), [](char c) { return isxdigit(uchar(c)); });
-        v.Data = QVariant(QByteArray::fromHex(hex));
-    } else {
+    if (type != u"int"_s && type != u"bool"_s && type != u"datetime"_s && type != u"text"_s &&
+        type != u"binary"_s) {
         *error = u"unknown value type '%1'"_s.arg(type);
         return false;
     }
-    if (!ok)
+    if (!ParseData(type, line.mid(colon + 1), true, v)) {
         *error = u"malformed %1 data"_s.arg(type);
-    return ok;
+        return false;
+    }
+    return true;
 }
 
 } // namespace

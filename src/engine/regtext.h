@@ -24,6 +24,12 @@ bool Export(TConfigStore& store, const QString& root, const QString& relative, Q
 bool Import(TConfigStore& store, const QString& root, const QByteArray& text, QString* error);
 
 QString Quote(const QString& text);
+// "int", "text", "bool", "datetime" or "binary".
+QString TypeName(TValueType type);
+// The data as the text form writes it; texts quoted only when asked.
+QString DataText(const TRegValue& value, bool quoteText);
+// Reads data of the named type into value (its name untouched). False when malformed.
+bool ParseData(const QString& type, const QString& data, bool quotedText, TRegValue& value);
 // Reads a quoted text starting at pos (at the opening quote); pos ends after the closing quote.
 bool Unquote(const QString& line, qsizetype& pos, QString& out);
 

@@ -75,6 +75,24 @@ QString TSetupNode::NextChildKey() const {
     return PadNumber3(highest + 1);
 }
 
+TSetupNode* TSetupNode::AddChildWithValues(const QString& key,
+                                           const std::function<void(TRegistry&)>& writeValues) {
+    if (!ChildKeys || !ChildClass)
+        return nullptr;
+    {
+        TRegistry reg;
+        if (!reg.OpenKey(KeyPath() + u'\\' + key, true))
+            return nullptr;
+        writeValues(reg);
+    }
+    if (!ChildKeys->contains(key))
+        InsertSorted(*ChildKeys, key);
+    PendingKey = key;
+    TSetupNode* node = ChildClass(TreePtr, this);
+    PendingKey.clear();
+    return node;
+}
+
 void TSetupNode::Attach() {
     ShownImage = ImageIndex;
     TreePtr->InsertNode(this);

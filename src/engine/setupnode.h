@@ -101,6 +101,10 @@ public:
     QString DeleteCaption() const;
     // The next free numbered key below this container.
     QString NextChildKey() const;
+    // Adds a numbered child under the given key; its values are written into the key first,
+    // so the child loads them as it attaches.
+    TSetupNode* AddChildWithValues(const QString& key,
+                                   const std::function<void(TRegistry&)>& writeValues);
 
     const std::vector<std::unique_ptr<TSetupNode>>& Children() const { return ChildList; }
     int ChildCount() const { return int(ChildList.size()); }

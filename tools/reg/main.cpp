@@ -40,42 +40,6 @@ QString Absolute(const QString& key) {
     return u'\\' + parts.join(u'\\');
 }
 
-QString DataText(const TRegValue& v) {
-    switch (v.Type) {
-    case TValueType::Integer:
-        return QString::number(v.Data.toInt());
-    case TValueType::Text:
-        return v.Data.toString();
-    case TValueType::Bool:
-        return v.Data.toBool() ? u"1"_s : u"0"_s;
-    case TValueType::DateTime:
-        return QString::number(v.Data.toDouble(), 'g', 17);
-    case TValueType::Binary:
-        return QString::fromLatin1(v.Data.toByteArray().toHex());
-    case TValueType::None:
-        break;
-    }
-    return {};
-}
-
-QString TypeText(TValueType t) {
-    switch (t) {
-    case TValueType::Integer:
-        return u"int"_s;
-    case TValueType::Text:
-        return u"text"_s;
-    case TValueType::Bool:
-        return u"bool"_s;
-    case TValueType::DateTime:
-        return u"datetime"_s;
-    case TValueType::Binary:
-        return u"binary"_s;
-    case TValueType::None:
-        break;
-    }
-    return {};
-}
-
 int Fail(const QString& message) {
     std::fputs(("lobrana-reg: " + message.toUtf8() + "\n").constData(), stderr);
     return 1;
@@ -120,49 +84,25 @@ int main(int argc, char** argv) {
         if (!id)
             return Fail(u"no key %1"_s.arg(args[0]));
         for (const TRegValue& v : store.Values(id))
-            Print(v.Name + u'\t' + TypeText(v.Type) + u'\t' + DataText(v) + u'\n');
+            Print(v.Name + u'\t' + RegText::TypeName(v.Type) + u'\t' + RegText::DataText(v, false) +
+                  u'\n');
         return 0;
     }
     if (command == u"get"_s && args.size() == 2) {
         TRegValue v;
         if (!store.ReadValue(store.FindKey(Absolute(args[0])), args[1], v))
             return 1;
-        Print(DataText(v) + u'\n');
+        Print(RegText::DataText(v, false) + u'\n');
         return 0;
     }
     if (command == u"set"_s && args.size() == 4) {
-        const QString& type = args[2];
-        const QString& data = args[3];
-        bool ok = true;
-        TValueType t = TValueType::None;
-        QVariant value;
-        if (type == u"--int"_s) {
-            t = TValueType::Integer;
-            value = QVariant(qint32(data.toInt(&ok)));
-        } else if (type == u"--text"_s) {
-            t = TValueType::Text;
-            value = QVariant(data);
-        } else if (type == u"--bool"_s) {
-            t = TValueType::Bool;
-            ok = data == u"0"_s || data == u"1"_s;
-            value = QVariant(data == u"1"_s);
-        } else if (type == u"--datetime"_s) {
-            t = TValueType::DateTime;
-            value = QVariant(data.toDouble(&ok));
-        } else if (type == u"--binary"_s) {
-            t = TValueType::Binary;
-            QByteArray hex = data.toLatin1();
-            ok = hex.size() % 2 == 0 && std::all_of(hex.begin(), hex.end(), [](char c) {
-                     return std::isxdigit(static_cast<unsigned char>(c));
-                 });
-            value = QVariant(QByteArray::fromHex(hex));
-        } else {
+        if (!args[2].startsWith(u"--"_s))
             return Usage();
-        }
-        if (!ok)
+        TRegValue v;
+        if (!RegText::ParseData(args[2].mid(2), args[3], false, v))
             return Usage();
         qint64 id = store.CreateKey(Absolute(args[0]));
-        if (!id || !store.WriteValue(id, args[1], t, value))
+        if (!id || !store.WriteValue(id, args[1], v.Type, v.Data))
             return Fail(u"cannot write %1"_s.arg(args[1]));
         return 0;
     }
