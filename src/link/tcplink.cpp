@@ -155,7 +155,9 @@ void TTcpLink::DropStation(int id, bool error) {
 void TTcpLink::SendToStations(const QByteArray& text) {
     QList<int> slow;
     for (auto& [id, peer] : Stations) {
+        // Written at once: waiting for the event loop would wake it once per station.
         peer.Socket->write(text);
+        peer.Socket->flush();
         // A station that stops reading must not make the server hold ever more data for it.
         if (peer.Socket->bytesToWrite() > MaxUnsent)
             slow.append(id);
@@ -251,6 +253,7 @@ bool TTcpLink::SendToServer(const QByteArray& text) {
     if (!Client || Client->state() != QAbstractSocket::ConnectedState)
         return false;
     Client->write(text);
+    Client->flush();
     return true;
 }
 
