@@ -1,12 +1,12 @@
 // lobrana: the waiting room's main program, with windows or headless (--headless).
 
-#include "app/basicoperator.h"
 #include "app/headless.h"
 #include "app/wiring.h"
 #include "engine/editors/formsetup.h"
 #include "engine/editors/messageboxprompt.h"
 #include "engine/helpers.h"
 #include "engine/setuptree.h"
+#include "operator/formmainlobrana.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -43,7 +43,8 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     app.setApplicationName(u"Lobrana"_s);
-    app.setQuitOnLastWindowClosed(true);
+    // A tray program: closing its windows does not end it; "Vypnutí Zorozaz" does.
+    app.setQuitOnLastWindowClosed(false);
     SetConfigurationName(ConfigurationArgument(app.arguments()));
     PrepareProgramFolder();
     TMessageBoxPrompt prompt;
@@ -52,14 +53,23 @@ int main(int argc, char** argv) {
 
     auto tree = std::make_unique<TSetupTree>();
     RegisterSubsystems(*tree);
-    TBasicOperator operatorSide(&tree->ConnectNode);
-    tree->Operator = &operatorSide;
+    auto operatorSide = std::make_unique<TFormMainLobrana>(tree.get());
+    tree->Operator = operatorSide.get();
     auto form = std::make_unique<TFormSetup>(tree.get());
+    operatorSide->ShowSetup = [setup = form.get()] {
+        if (setup->isVisible()) {
+            setup->raise();
+            setup->activateWindow();
+        } else {
+            setup->show();
+        }
+    };
     form->Loaded();
-    form->show();
     int status = app.exec();
+    operatorSide->ShutdownWork();
     form.reset();
     tree->Operator = nullptr;
+    operatorSide.reset();
     tree.reset();
     TUserPrompt::Install(nullptr);
     return status;
