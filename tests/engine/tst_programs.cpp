@@ -132,7 +132,7 @@ private slots:
         QVERIFY(p.waitForStarted());
         // Wait (bounded) until the first-run defaults are stored.
         bool configured = false;
-        for (int i = 0; i < 200 && !configured; ++i) {
+        for (int i = 0; i < 600 && !configured; ++i) {
             QTest::qWait(50);
             configured =
                 RegRun({u"--config"_s, u"Test"_s, u"get"_s, u"Connect"_s, u"ComputerType"_s})
@@ -141,7 +141,7 @@ private slots:
         QVERIFY(configured);
         QCOMPARE(p.state(), QProcess::Running);
         ::kill(pid_t(p.processId()), SIGTERM);
-        QVERIFY(p.waitForFinished(10000));
+        QVERIFY(p.waitForFinished(30000));
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QCOMPARE(p.exitCode(), 0);
     }
