@@ -177,6 +177,9 @@ void TSetupTree::CreateDefaults() {
             step(*this);
     }
     emit DefaultsCreated();
+    // The operators get the queue list first, so that "show the windows" has windows to show.
+    if (ConnectNode && ConnectNode->ComputerType != 2)
+        SendToEngine("*pX");
     DeliverToOperator("*pV");
 }
 

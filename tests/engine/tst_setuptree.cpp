@@ -67,7 +67,10 @@ private slots:
             QSignalSpy defaults(&tree, &TSetupTree::DefaultsCreated);
             tree.Start();
             QCOMPARE(defaults.count(), 1);
-            QCOMPARE(delivered, QList<QByteArray>{"*pV"});
+            // The queue list reaches the operators before they are told to show the windows.
+            QVERIFY(delivered.size() >= 2);
+            QVERIFY(delivered.first().startsWith("*pX"));
+            QCOMPARE(delivered.last(), QByteArray("*pV"));
             QStringList classes;
             for (const auto& n : tree.TopNodes())
                 classes << n->ClassName();

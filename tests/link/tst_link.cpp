@@ -59,6 +59,7 @@ struct TComputer {
             Tree.EngineSink = [this](const QByteArray& t) { Engine << t; };
         Tree.Start();
         Tree.Timer().stop(); // the test ticks
+        Engine.clear();      // what the start asked for itself
         SetConfigurationName({});
     }
     ~TComputer() { Tree.Shutdown(); }
