@@ -6,13 +6,18 @@
 #include "engine/editors/messageboxprompt.h"
 #include "engine/helpers.h"
 #include "engine/setuptree.h"
+#include "link/messagebus.h"
 #include "operator/formmainlobrana.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QSocketNotifier>
 
+#include <csignal>
 #include <cstring>
 #include <memory>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -33,6 +38,13 @@ QString ConfigurationArgument(const QStringList& args) {
     return {};
 }
 
+int SignalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+    char c = 1;
+    [[maybe_unused]] auto n = ::write(SignalPipe[1], &c, 1);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -45,7 +57,26 @@ int main(int argc, char** argv) {
     app.setApplicationName(u"Lobrana"_s);
     // A tray program: closing its windows does not end it; "Vypnutí Zorozaz" does.
     app.setQuitOnLastWindowClosed(false);
-    SetConfigurationName(ConfigurationArgument(app.arguments()));
+    const QString configuration = ConfigurationArgument(app.arguments());
+    SetConfigurationName(configuration);
+
+    // One program per configuration: a second start asks the running one to show its operator
+    // windows and ends before any engine starts.
+    TMessageBus bus;
+    if (!bus.Register())
+        qWarning("Lobrana: no program message bus; other programs cannot reach this one");
+    if (const quint32 running = bus.FindAnnounced(configuration)) {
+        switch (bus.Deliver(running, ProgramMessage::Request(ProgramMessage::ShowQueues))) {
+        case TMessageBus::TDelivery::Delivered:
+            return 0;
+        case TMessageBus::TDelivery::NoAnswer:
+            // It is there but busy: a second engine on the same data must not start.
+            qCritical("Lobrana: this configuration already runs but does not answer");
+            return 1;
+        case TMessageBus::TDelivery::Absent:
+            break; // it ended without withdrawing its announcement
+        }
+    }
     PrepareProgramFolder();
     TMessageBoxPrompt prompt;
     TUserPrompt::Install(&prompt);
@@ -55,6 +86,7 @@ int main(int argc, char** argv) {
     RegisterSubsystems(*tree);
     auto operatorSide = std::make_unique<TFormMainLobrana>(tree.get());
     tree->Operator = operatorSide.get();
+    operatorSide->SetBus(&bus, configuration);
     auto form = std::make_unique<TFormSetup>(tree.get());
     operatorSide->ShowSetup = [setup = form.get()] {
         if (setup->isVisible()) {
@@ -64,6 +96,22 @@ int main(int argc, char** argv) {
             setup->show();
         }
     };
+    // SIGTERM and SIGINT end the program as "Vypnutí Zorozaz" does.
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, SignalPipe) != 0)
+        return 1;
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    QSocketNotifier notifier(SignalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, [&operatorSide] {
+        char c;
+        [[maybe_unused]] auto n = ::read(SignalPipe[0], &c, 1);
+        operatorSide->ShutdownWork();
+        QCoreApplication::quit();
+    });
     form->Loaded();
     int status = app.exec();
     operatorSide->ShutdownWork();

@@ -4,6 +4,7 @@
 #include "engine/helpers.h"
 #include "engine/setuptree.h"
 #include "engine/stationmessage.h"
+#include "link/messagebus.h"
 
 #include <QAction>
 #include <QApplication>
@@ -147,6 +148,30 @@ void TFormMainLobrana::SetDevicesState(int state) {
 
 void TFormMainLobrana::MarkRunning() {
     setWindowTitle(u"Lobrana běží"_s);
+    if (Bus)
+        Bus->Announce(BusName);
+}
+
+void TFormMainLobrana::SetBus(TMessageBus* bus, const QString& name) {
+    Bus = bus;
+    BusName = name;
+    if (bus)
+        connect(bus, &TMessageBus::Received, this, &TFormMainLobrana::OnProgramMessage);
+}
+
+void TFormMainLobrana::OnProgramMessage(quint32 first, quint32 sender) {
+    Q_UNUSED(sender);
+    if (ProgramMessage::IsAnswer(first))
+        return; // the camera nodes count the capture program's answers
+    if (first < 0x10000000u) {
+        qInfo("Lobrana: another start asked for the operator windows");
+        ReceiveMessage(StationMessage::ShowWindows());
+    } else if (ProgramMessage::CodeOf(first) == ProgramMessage::End) {
+        if (Tree && Tree->ConnectNode)
+            Tree->ConnectNode->StopStations();
+        ShutdownWork();
+        QCoreApplication::quit();
+    }
 }
 
 void TFormMainLobrana::QuitIfStation() {

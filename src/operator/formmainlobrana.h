@@ -11,6 +11,7 @@
 class QAction;
 class QMenu;
 class QSystemTrayIcon;
+class TMessageBus;
 class TSetupTree;
 
 // The hub of the operator side: the tray icon with its menu, the operator windows built from the
@@ -53,6 +54,13 @@ public:
     // Operator windows save their places; runs once.
     void ShutdownWork();
 
+    // The program message bus: the window is announced under the configuration's name once it
+    // runs, and acts on the messages other programs send it.
+    void SetBus(TMessageBus* bus, const QString& name);
+    // A message of another program: an answer of the capture program, another start of this
+    // program (show the operator windows), or a request to end; anything else is ignored.
+    void OnProgramMessage(quint32 first, quint32 sender);
+
     int HotKeyQueue = -1;
     int QueueCount = 0;
     int LinkState = 0;
@@ -85,6 +93,8 @@ private:
     void CreateTray();
 
     TSetupTree* Tree;
+    TMessageBus* Bus = nullptr;
+    QString BusName;
     bool Opened = true;
     bool FirstList = true;
     int AllMask = 0;
